@@ -1,0 +1,16 @@
+#pragma once
+// The report's text for a similarity value.
+
+#include <string>
+
+#include "matrix/extended.h"
+
+// Appends value as fixed point with 5 decimals, at least 7 characters ("d.ddddd"). The value is
+// first rounded to 17 decimals (a 64-bit-significand product with 10^17, then to an integer,
+// both to nearest even), then half up at the fifth decimal from the sixth digit alone, so that
+// 21/64 gives 0.32813. Supports 0 <= value <= 2^64 (throws std::out_of_range beyond); past
+// about 2^47 the 64-bit product with 10^17 no longer holds every digit shown.
+void AppendSimilarity(std::string& out, Extended value);
+
+// AppendSimilarity to an empty string.
+std::string FormatSimilarity(Extended value);

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "app/file_list.h"
+#include "matrix/extended.h"
+#include "platform/stream.h"
+
+// A similarity of two files given by their list positions: the column's
+// file (A) and the row's file (B).
+using PairMeasure = std::function<Extended(std::size_t column, std::size_t row)>;
+
+// Appends the tag of file `number`: "[", the number right-aligned in 3
+// characters, "]" ("[  1]", "[256]", "[1000]").
+void AppendFileTag(std::string& text, std::size_t number);
+
+// Writes the table `title` of `measure` for every pair of files in `list` to
+// `out`: a heading line of column tags, then row r holding r TABs and the
+// values of file r + 1 with each later file. Every such line ends in a TAB.
+void WriteSimilarityTable(std::string_view title, const FileList& list, const PairMeasure& measure,
+                          OutputStream& out);
+
+// Writes the numbered file list and the intra, inter and overall tables to
+// `out`, and the count line and the finish line to `err`.
+void WriteReport(const FileList& list, OutputStream& out, OutputStream& err);

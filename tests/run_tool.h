@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// How to start the tool for one end-to-end case.
+struct RunOptions {
+  std::string cwd;                   // working directory; empty: the current one
+  std::string locale = "C";          // LC_ALL of the child
+  std::string stdout_path;           // a file for standard output instead of a pipe
+  bool close_stdout = false;         // start with standard output closed
+  bool close_stderr = false;         // start with standard error closed
+  bool broken_pipe = false;          // standard output a pipe nobody reads
+  bool terminal = false;             // both streams on one raw terminal, read into `out`
+  std::vector<std::string> wrapper;  // a command the tool runs under (setpriv ...)
+  int timeout_seconds = 20;          // a run that takes longer is killed
+};
+
+// What one run of the tool did.
+struct RunResult {
+  int status = -1;         // exit status; -1 when killed by a signal
+  int signal = 0;          // the signal that ended it, or 0
+  bool timed_out = false;  // killed after timeout_seconds
+  std::string out;         // standard output (empty when redirected)
+  std::string err;         // standard error
+};
+
+// Runs `program` with `args`, an empty environment but LC_ALL and PATH, and
+// no standard input, and collects its output.
+RunResult RunTool(const std::string& program, const std::vector<std::string>& args,
+                  const RunOptions& options = {});
