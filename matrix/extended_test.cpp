@@ -150,10 +150,11 @@ TEST(ExtendedTest, SquareRootOfKnownValues) {
   const std::vector<std::pair<Extended, Extended>> cases = {
       {{Top, -63}, {Top, -63}},                         // 1
       {{9, 0}, {3ULL << 62, -62}},                      // 3, unnormalised argument
-      {{Top, -62}, {0xb504f333f9de6484, -63}},          // sqrt(2), odd exponent
+      {{Top, -62}, {0xb504f333f9de6484, -63}},          // sqrt(2)
       {{Top, -64}, {0xb504f333f9de6484, -64}},          // sqrt(1/2)
       {{21ULL << 59, -64}, {0xcf623a5130931eac, -64}},  // sqrt(21/32)
       {{AllOnes, 0}, {AllOnes, -32}},                   // root just below 2^32 rounds to all ones
+      {{AllOnes, 1}, {0xb504f333f9de6484, -31}},  // just below 2^65, the other exponent parity
       {{0, 5}, {0, 0}},
   };
   for (const auto& [value, root] : cases) {

@@ -115,8 +115,9 @@ Extended FromLongDouble(long double x) {
   return {static_cast<std::uint64_t>(ldexpl(fraction, 64)), exponent - 64};
 }
 
-// Values of several kinds: random in [0, 1), a few extended ulps around ties at the sixth and at
-// the eighteenth decimal, overall values from random parts, and wide values up to 2^64.
+// Values of several kinds: random in [0, 1); a few extended ulps around ties at the sixth
+// decimal, at the eighteenth, and at the eighteenth next to a sixth-decimal boundary (where the
+// first rounding stage decides the text); overall values from random parts; wide values.
 long double RandomValue(std::mt19937_64& random) {
   const auto nudge = [&](long double x) {
     for (int steps = int(random() % 7) - 3; steps != 0; steps += steps < 0 ? 1 : -1) {
@@ -124,7 +125,7 @@ long double RandomValue(std::mt19937_64& random) {
     }
     return x;
   };
-  switch (random() % 6) {
+  switch (random() % 7) {
     case 0:
       return ldexpl(static_cast<long double>(random() | Top), -64 - int(random() % 40));
     case 1:
@@ -139,6 +140,8 @@ long double RandomValue(std::mt19937_64& random) {
       return sqrtl(static_cast<long double>(intra) * inter);
     }
     case 4:
+      return nudge((2 * ((random() % 100000) * 1000000000000 + 500000000000) - 1) / 2e17L);
+    case 5:
       return ldexpl(static_cast<long double>(random() | Top), -int(random() % 65));
     default:
       return static_cast<long double>(random() % 100000) +

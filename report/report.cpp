@@ -7,11 +7,6 @@
 
 namespace {
 
-// Up to this many pairs the intra and inter values are kept for the overall
-// table (16 bytes a pair, 32 MiB at most); beyond it they are computed again,
-// so that memory stays bounded however many files there are.
-constexpr std::size_t kMaxKeptPairs = std::size_t{1} << 21;
-
 // Position of the pair (column, row), column > row, in the order the tables
 // visit them.
 std::size_t PairIndex(std::size_t count, std::size_t column, std::size_t row) {
@@ -49,7 +44,8 @@ void WriteSimilarityTable(std::string_view title, const FileList& list, const Pa
   }
 }
 
-void WriteReport(const FileList& list, OutputStream& out, OutputStream& err) {
+void WriteReport(const FileList& list, OutputStream& out, OutputStream& err,
+                 std::size_t max_kept_pairs) {
   const std::size_t count = list.Count();
   std::string line;
   for (std::size_t position = 0; position < count; ++position) {
@@ -61,10 +57,8 @@ void WriteReport(const FileList& list, OutputStream& out, OutputStream& err) {
   WriteLine(out, "");
   WriteLine(err, std::to_string(count) + " files to cross-compare:");
 
-  // Each pair's intra and inter values are computed once and, where memory
-  // allows, reused for its overall value.
   const std::size_t pairs = count < 2 ? 0 : count * (count - 1) / 2;
-  const bool keep = pairs <= kMaxKeptPairs;
+  const bool keep = pairs <= max_kept_pairs;
   std::vector<double> intra(keep ? pairs : 0);
   std::vector<double> inter(keep ? pairs : 0);
   const auto matrix = [&](std::size_t position) -> const TCustomMatrix& {

@@ -23,6 +23,12 @@ void AppendFileTag(std::string& text, std::size_t number);
 void WriteSimilarityTable(std::string_view title, const FileList& list, const PairMeasure& measure,
                           OutputStream& out);
 
+// Pairs whose intra and inter values WriteReport keeps for the overall table
+// (16 bytes a pair); past this it computes them again, bounding memory.
+inline constexpr std::size_t kMaxKeptPairs = std::size_t{1} << 21;
+
 // Writes the numbered file list and the intra, inter and overall tables to
-// `out`, and the count line and the finish line to `err`.
-void WriteReport(const FileList& list, OutputStream& out, OutputStream& err);
+// `out`, and the count line and the finish line to `err`. Each pair's intra
+// and inter values are computed once when there are at most `max_kept_pairs`.
+void WriteReport(const FileList& list, OutputStream& out, OutputStream& err,
+                 std::size_t max_kept_pairs = kMaxKeptPairs);

@@ -67,3 +67,20 @@ TEST(WriteReport, ListsFilesCountsAndWritesThreeTables) {
             "Overall similarities:\r\n\t[  2]\t\r\n[  1]\t0.99951\t\r\n");
   EXPECT_EQ(err.text, "2 files to cross-compare:\r\n\rCross compare finished.\r\n");
 }
+
+TEST(WriteReport, RecomputedValuesEqualKeptOnes) {
+  FileList list;
+  for (int i = 0; i < 6; ++i) {
+    TCustomMatrix matrix;
+    for (std::size_t k = 0; k < 64; ++k) {
+      matrix.IntraMatrix[k] = static_cast<std::uint8_t>(k * (i + 1));
+      matrix.InterMatrix[k] = static_cast<std::uint8_t>(200 - k * i);
+    }
+    list.Add("m" + std::to_string(i), matrix);
+  }
+  StringOutput kept, recomputed, err;
+  WriteReport(list, kept, err);
+  WriteReport(list, recomputed, err, 0);
+  EXPECT_EQ(kept.text, recomputed.text);
+  EXPECT_NE(kept.text.find("Overall similarities:\r\n\t[  2]"), std::string::npos);
+}
