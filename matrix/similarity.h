@@ -1,6 +1,8 @@
 #pragma once
 // Similarity of matrix files, computed bit for bit the same on every host.
 
+#include <span>
+
 #include "matrix/extended.h"
 #include "matrix/matrix.h"
 
@@ -8,6 +10,18 @@
 // Cells are taken place by place (offsets 0, 8, ..., 56, 1, 9, ...); each step rounds the product
 // to a 64-bit significand and then to double, and the last bit depends on both.
 double MatrixSimilarity(const Matrix& a, const Matrix& b);
+
+// MatrixSimilarity(a[i], b) into out[i] for every i (out holds at least a.size() values):
+// the same bits, computed for many pairs at once.
+void MatrixSimilarities(std::span<const Matrix> a, const Matrix& b, std::span<double> out);
+
+// MatrixSimilarity by the integer arithmetic of extended.h alone, one rounding after the other:
+// the reference that the faster paths are tested against.
+double ExactMatrixSimilarity(const Matrix& a, const Matrix& b);
+
+// One step of MatrixSimilarity: similarity times the factor of a cell difference of |d| <=
+// 255, rounded to a 64-bit significand and then to double. For similarity in [2^-500, 1].
+double MultiplyByCellFactor(double similarity, int difference);
 
 // MatrixSimilarity of the intra matrices.
 double IntraSimilarity(const TCustomMatrix& a, const TCustomMatrix& b);

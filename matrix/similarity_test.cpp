@@ -159,29 +159,6 @@ TEST(OverallSimilarityTest, ExactRootsStayExact) {
   }
 }
 
-#if LDBL_MANT_DIG == 64
-// Where long double is the x87 80-bit type, the FPU computes the same steps in hardware, an
-// independent second implementation to compare against. Elsewhere long double rounds
-// differently, so there is nothing to compare with.
-
-double HardwareMatrixSimilarity(const Matrix& a, const Matrix& b) {
-  double s = 1.0;
-  for (std::size_t place = 0; place < 8; ++place) {
-    for (std::size_t group = 0; group < 8; ++group) {
-      const int d = a[8 * group + place] - b[8 * group + place];
-      const long double factor = (65536 - d * d) / 65536.0L;
-      s = static_cast<double>(factor * static_cast<long double>(s));
-    }
-  }
-  return s;
-}
-
-Extended FromLongDouble(long double x) {
-  int exponent = 0;
-  const long double fraction = frexpl(x, &exponent);
-  return {static_cast<std::uint64_t>(ldexpl(fraction, 64)), exponent - 64};
-}
-
 // Random pairs of several kinds: unrelated, differing in few cells, differing a little in every
 // cell, and extreme bytes only, which gives the smallest values.
 std::pair<Matrix, Matrix> RandomPair(std::mt19937_64& random) {
@@ -205,6 +182,128 @@ std::pair<Matrix, Matrix> RandomPair(std::mt19937_64& random) {
       break;
   }
   return {a, b};
+}
+
+double NaiveMatrixSimilarity(const Matrix& a, const Matrix& b) {
+  double s = 1.0;
+  for (std::size_t place = 0; place < 8; ++place) {
+    for (std::size_t group = 0; group < 8; ++group) {
+      const int d = a[8 * group + place] - b[8 * group + place];
+      s *= (65536 - d * d) / 65536.0;
+    }
+  }
+  return s;
+}
+
+// The fast paths against the integer path, over random pairs of every kind and every block
+// length up to three blocks and a bit. A plain double product (one rounding a step) must differ
+// somewhere, or the pairs would not reach the steps where the two roundings matter.
+TEST(SimilarityDifferentialTest, FastPathsMatchIntegerPath) {
+  std::mt19937_64 random(6);
+  int naive_differs = 0;
+  for (int round = 0; round < 3000; ++round) {
+    const Matrix b = RandomPair(random).first;
+    std::vector<Matrix> a(1 + round % 27);
+    for (Matrix& matrix : a) {
+      auto [x, y] = RandomPair(random);
+      matrix = random() % 2 ? x : y;
+      if (random() % 8 == 0) matrix = b;  // identical pairs too
+    }
+    std::vector<double> batch(a.size());
+    MatrixSimilarities(a, b, batch);
+    for (std::size_t i = 0; i < a.size(); ++i) {
+      const double exact = ExactMatrixSimilarity(a[i], b);
+      ASSERT_EQ(DoubleBits(batch[i]), DoubleBits(exact)) << "round " << round << " pair " << i;
+      ASSERT_EQ(DoubleBits(MatrixSimilarity(a[i], b)), DoubleBits(exact));
+      naive_differs += NaiveMatrixSimilarity(a[i], b) != exact;
+    }
+  }
+  EXPECT_GT(naive_differs, 100);
+}
+
+Extended ExactCellFactor(int d) { return ToExtended((65536 - d * d) / 65536.0); }
+
+// Similarities whose product with the factor of d has its dropped low bits at and around the
+// midpoint, at and around the 64-bit rounding's edges, built by solving for the low bits of
+// the significand with the inverse of the factor's odd part.
+std::vector<double> NearMidpointSimilarities(int d, std::mt19937_64& random) {
+  const std::uint64_t factor = 65536 - std::uint64_t(d * d);
+  const int twos = std::countr_zero(factor);
+  const std::uint64_t odd = factor >> twos;
+  std::uint64_t inverse = odd;  // Newton's iteration doubles the correct low bits
+  for (int i = 0; i < 6; ++i) inverse *= 2 - odd * inverse;
+  std::vector<double> values;
+  for (int dropped : {std::bit_width(factor) - 1, std::bit_width(factor)}) {
+    const std::int64_t edge = std::int64_t{1} << std::max(dropped - 12, 0);  // half a 64-bit ulp
+    for (std::int64_t offset : {std::int64_t{0}, edge, 2 * edge, 4 * edge}) {
+      for (std::int64_t nudge : {-2, -1, 0, 1, 2}) {
+        for (int sign : {-1, 1}) {
+          const std::int64_t low = (std::int64_t{1} << (dropped - 1)) + sign * (offset + nudge);
+          if (low % (std::int64_t{1} << twos) != 0) continue;
+          const int solved_bits = dropped - twos;
+          const std::uint64_t mask = (std::uint64_t{1} << solved_bits) - 1;
+          const std::uint64_t solved = (std::uint64_t(low) >> twos) * inverse & mask;
+          const std::uint64_t m = (((random() >> 11) | (std::uint64_t{1} << 52)) & ~mask) | solved;
+          const UInt128 product = UInt128{m} * factor;
+          if (product >> (52 + dropped) != 1) continue;  // not 53 + dropped bits long
+          values.push_back(std::ldexp(double(m), -52 - int(random() % 440)));
+        }
+      }
+    }
+  }
+  return values;
+}
+
+TEST(SimilarityDifferentialTest, StepMatchesIntegerPathNearMidpoints) {
+  std::mt19937_64 random(66);
+  int cases = 0;
+  int naive_differs = 0;
+  for (int round = 0; round < 40; ++round) {
+    for (int d = 1; d < 256; ++d) {
+      for (const double s : NearMidpointSimilarities(d, random)) {
+        const double exact = RoundToDouble(Multiply(ExactCellFactor(d), ToExtended(s)));
+        ASSERT_EQ(DoubleBits(MultiplyByCellFactor(s, d)), DoubleBits(exact))
+            << "d " << d << " s " << DoubleBits(s);
+        ASSERT_EQ(DoubleBits(MultiplyByCellFactor(s, -d)), DoubleBits(exact));
+        naive_differs += s * ((65536 - d * d) / 65536.0) != exact;
+        ++cases;
+      }
+    }
+  }
+  EXPECT_GT(cases, 100000);
+  EXPECT_GT(naive_differs, 1000);
+  // Random similarities with every factor, powers of two and 1 included.
+  for (int i = 0; i < 200000; ++i) {
+    const int d = int(random() % 256);
+    double s =
+        std::ldexp(double((random() >> 11) | (std::uint64_t{1} << 52)), -52 - int(random() % 449));
+    if (i % 16 == 0) s = std::ldexp(1.0, -int(random() % 449));
+    const double exact = RoundToDouble(Multiply(ExactCellFactor(d), ToExtended(s)));
+    ASSERT_EQ(DoubleBits(MultiplyByCellFactor(s, d)), DoubleBits(exact)) << d << " " << s;
+  }
+}
+
+#if LDBL_MANT_DIG == 64
+// Where long double is the x87 80-bit type, the FPU computes the same steps in hardware, an
+// independent second implementation to compare against. Elsewhere long double rounds
+// differently, so there is nothing to compare with.
+
+double HardwareMatrixSimilarity(const Matrix& a, const Matrix& b) {
+  double s = 1.0;
+  for (std::size_t place = 0; place < 8; ++place) {
+    for (std::size_t group = 0; group < 8; ++group) {
+      const int d = a[8 * group + place] - b[8 * group + place];
+      const long double factor = (65536 - d * d) / 65536.0L;
+      s = static_cast<double>(factor * static_cast<long double>(s));
+    }
+  }
+  return s;
+}
+
+Extended FromLongDouble(long double x) {
+  int exponent = 0;
+  const long double fraction = frexpl(x, &exponent);
+  return {static_cast<std::uint64_t>(ldexpl(fraction, 64)), exponent - 64};
 }
 
 TEST(SimilarityDifferentialTest, MatchesX87Hardware) {
