@@ -1,5 +1,6 @@
 #include "report/number_format.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <stdexcept>
@@ -24,7 +25,7 @@ char* WriteDigits(std::uint64_t value, int min_digits, char* end) {
 
 }  // namespace
 
-void AppendSimilarity(std::string& out, Extended value) {
+char* WriteSimilarity(char* out, Extended value) {
   // value < 2^top; 2^64 itself is the largest value supported.
   const std::int64_t top = std::int64_t{value.exponent} + std::bit_width(value.significand);
   if (value.significand != 0 &&
@@ -48,8 +49,13 @@ void AppendSimilarity(std::string& out, Extended value) {
     decimals = 0;
     ++units;
   }
-  // At most 21 digits of units (2^64), a point and 5 decimals. The shortest text, "d.ddddd",
-  // already fills the field of 7, so no padding is ever needed.
+  // The shortest text, "d.ddddd", already fills the field of 7, so no padding is ever needed.
+  if (units < 10) {  // every value the measures give
+    out[0] = static_cast<char>('0' + static_cast<int>(units));
+    out[1] = '.';
+    WriteDigits(decimals, 5, out + 7);
+    return out + 7;
+  }
   char buffer[32];
   char* const end = buffer + sizeof buffer;
   char* begin = WriteDigits(decimals, 5, end);
@@ -59,7 +65,12 @@ void AppendSimilarity(std::string& out, Extended value) {
     units /= TenTo19;
   }
   begin = WriteDigits(static_cast<std::uint64_t>(units), 1, begin);
-  out.append(begin, end);
+  return std::copy(begin, end, out);
+}
+
+void AppendSimilarity(std::string& out, Extended value) {
+  char text[kMaxSimilarityText];
+  out.append(text, WriteSimilarity(text, value));
 }
 
 std::string FormatSimilarity(Extended value) {
