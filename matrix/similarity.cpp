@@ -19,6 +19,8 @@ namespace {
 constexpr std::size_t Places = 8;
 constexpr std::size_t Groups = MatrixCells / Places;
 constexpr std::uint64_t ExponentBits = 0x7ffULL << 52;
+// ulp(p)/2 - ulp(p)/2^11 for p = 2^e is 2^e times this (exact).
+constexpr double NearMidpointScale = 0x1p-53 - 0x1p-63;
 constexpr std::uint64_t HighHalf = ~((std::uint64_t{1} << 26) - 1);  // sign, exponent, 26 bits
 
 // Cell factor 1 - d^2/65536 = (65536 - d^2) / 2^16 for |d| = 0..255, exact.
@@ -65,8 +67,8 @@ double ExactStep(double similarity, int difference) {
 }
 
 // p = f * s rounded once; returns 1 when that may differ from the two roundings, that is when X
-// lies within 2^-10 ulp(p) of a midpoint p +- ulp(p)/2 (the 64-bit rounding reaches a midpoint
-// only within 2^-11 ulp), or when p is a power of two and X is not p (the midpoint below is
+// lies within 2^-11 ulp(p) of a midpoint p +- ulp(p)/2 (the 64-bit rounding reaches a midpoint
+// only within 2^-12 ulp), or when p is a power of two and X is not p (the midpoint below is
 // nearer then). s and f are normal and far from the ends of the double range.
 inline std::uint64_t FastStep(double f, double s, double& p) {
   p = f * s;
@@ -76,9 +78,10 @@ inline std::uint64_t FastStep(double f, double s, double& p) {
   // factor of 2 of p, so the subtraction is exact, and so is the sum, which is X - p.
   const double error = (f * s_high - p) + f * s_low;
   const std::uint64_t bits = std::bit_cast<std::uint64_t>(p);
-  const double half_ulp = std::bit_cast<double>(bits & ExponentBits) * 0x1p-53;
+  // |error| <= ulp(p)/2 unless p is a power of two, so only its lower edge is looked at.
+  const double near = std::bit_cast<double>(bits & ExponentBits) * NearMidpointScale;
   // Written without branches, so that the steps of many pairs run side by side in vectors.
-  const std::uint64_t near_midpoint = std::fabs(std::fabs(error) - half_ulp) <= half_ulp * 0x1p-10;
+  const std::uint64_t near_midpoint = std::fabs(error) >= near;
   const std::uint64_t power_of_two = ((bits << 12) == 0) & (error != 0);
   return near_midpoint | power_of_two;
 }
@@ -91,10 +94,18 @@ struct BlockFactors {
 };
 
 void FillFactors(const Matrix* const* a, const Matrix& b, BlockFactors& factors) {
+  std::uint8_t differences[Lanes][MatrixCells];
+  for (std::size_t i = 0; i < Lanes; ++i) {
+    const Matrix& lane = *a[i];
+    for (std::size_t k = 0; k < MatrixCells; ++k) {  // in vectors of bytes
+      differences[i][k] =
+          static_cast<std::uint8_t>(std::max(lane[k], b[k]) - std::min(lane[k], b[k]));
+    }
+  }
   for (std::size_t step = 0; step < MatrixCells; ++step) {
     const std::size_t k = StepOrder[step];
     for (std::size_t i = 0; i < Lanes; ++i) {
-      factors.factor[step][i] = DoubleFactors[Difference(*a[i], b, k)];
+      factors.factor[step][i] = DoubleFactors[differences[i][k]];
     }
   }
 }
@@ -146,11 +157,8 @@ void SimilarityBlock(const Matrix* const* a, const Matrix& b, double* out) {
       const DoublePair x_low = x - x_high;
       const DoublePair error = (f * x_high - product) + f * x_low;
       const BitsPair bits = (BitsPair)product;
-      const DoublePair half_ulp = (DoublePair)(bits & exponent_bits) * 0x1p-53;
-      const DoublePair distance =
-          (DoublePair)((BitsPair)((DoublePair)((BitsPair)error & magnitude) - half_ulp) &
-                       magnitude);
-      const BitsPair near_midpoint = (BitsPair)(distance <= half_ulp * 0x1p-10);
+      const DoublePair near = (DoublePair)(bits & exponent_bits) * NearMidpointScale;
+      const BitsPair near_midpoint = (BitsPair)((DoublePair)((BitsPair)error & magnitude) >= near);
       const BitsPair power_of_two = (BitsPair)((bits << 12) == 0) & (BitsPair)(error != 0);
       flags[v] = near_midpoint | power_of_two;
       any |= flags[v];
