@@ -1,5 +1,6 @@
-// Runs a command with its standard output sent to a file and prints its wall time in seconds
-// and its peak resident memory in KiB; fails if the command does.
+// Runs a command with its standard output sent to a file and prints its wall time in seconds,
+// its peak resident memory in KiB and its processor time (user and system) in seconds; fails if
+// the command does.
 //   measure <output file> <command> [argument...]
 
 #include <fcntl.h>
@@ -32,6 +33,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "measure: %s failed\n", argv[2]);
     return 1;
   }
-  std::printf("%.4f %ld\n", wall.count(), usage.ru_maxrss);
+  const auto seconds = [](const timeval& time) { return double(time.tv_sec) + time.tv_usec / 1e6; };
+  std::printf("%.4f %ld %.4f\n", wall.count(), usage.ru_maxrss,
+              seconds(usage.ru_utime) + seconds(usage.ru_stime));
   return 0;
 }

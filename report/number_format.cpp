@@ -51,9 +51,17 @@ char* WriteSimilarity(char* out, Extended value) {
   }
   // The shortest text, "d.ddddd", already fills the field of 7, so no padding is ever needed.
   if (units < 10) {  // every value the measures give
+    // The five decimals from two independent halves, which is quicker than one digit after
+    // the other.
+    const auto high = static_cast<unsigned>(decimals / 1000);  // two digits
+    const auto low = static_cast<unsigned>(decimals % 1000);   // three digits
     out[0] = static_cast<char>('0' + static_cast<int>(units));
     out[1] = '.';
-    WriteDigits(decimals, 5, out + 7);
+    out[2] = static_cast<char>('0' + high / 10);
+    out[3] = static_cast<char>('0' + high % 10);
+    out[4] = static_cast<char>('0' + low / 100);
+    out[5] = static_cast<char>('0' + low / 10 % 10);
+    out[6] = static_cast<char>('0' + low % 10);
     return out + 7;
   }
   char buffer[32];
