@@ -14,7 +14,8 @@ int WriteErrorCode(DWORD error) {
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
       return kDiskFull;
-    case ERROR_NO_DATA:  // the pipe is being closed
+    case ERROR_NO_DATA:             // the pipe is being closed
+    case ERROR_PIPE_NOT_CONNECTED:  // no process on the other end
       return kBrokenPipe;
     default:
       return static_cast<int>(error);
@@ -52,8 +53,9 @@ class HandleStream : public OutputStream {
   HandleStream(DWORD which, bool may_buffer) : handle_(::GetStdHandle(which)) {
     DWORD mode;
     console_ = ::GetConsoleMode(handle_, &mode) != 0;
-    // A console or another character device gets each write at once.
-    buffered_ = may_buffer && !console_ && ::GetFileType(handle_) != FILE_TYPE_CHAR;
+    // A console gets each write at once; files, pipes and devices such as
+    // NUL are buffered, as on every host.
+    buffered_ = may_buffer && !console_;
   }
 
   void Write(std::string_view bytes) override {
