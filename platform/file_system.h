@@ -26,9 +26,10 @@ class FileSystem {
  public:
   virtual ~FileSystem() = default;
   // Bare names of the entries that `mask` matches: a directory part (see
-  // MaskDirectory), then a last component that may hold * and ?. Directories
-  // are left out; the names come in byte order. A directory that cannot be
-  // searched matches nothing.
+  // MaskDirectory), then a last component that may hold * and ?, matched by
+  // the host's rules. Directories (and on Windows system files) are left out;
+  // the names come in byte order. A directory that cannot be searched matches
+  // nothing.
   virtual std::vector<std::string> FindFiles(const std::string& mask) = 0;
   // Opens an existing file for reading, never waiting on it, while others may
   // read and write it too.

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <regex>
 
@@ -17,6 +18,21 @@ constexpr char kSyntax[] = "Syntax: Pellando <filemask> [...]\r\n";
 constexpr char kFinish[] = "\rCross compare finished.\r\n";
 const std::vector<std::string> kNobody = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534",
                                           "--clear-groups"};
+
+// The command the tool under test runs under (wine, qemu), or none.
+std::vector<std::string> ToolWrapper() {
+  std::vector<std::string> words;
+  const std::string_view list = PELLANDO_WRAPPER;
+  for (std::size_t start = 0; start < list.size();) {
+    const std::size_t end = std::min(list.find('|', start), list.size());
+    words.emplace_back(list.substr(start, end - start));
+    start = end + 1;
+  }
+  return words;
+}
+
+// The module name in the top-level report: the binary's file name.
+const std::string kModule = std::filesystem::path(PELLANDO_BINARY).filename().string();
 
 // 128 bytes: the intra matrix filled with `intra`, the inter one with `inter`.
 std::string Matrix(char intra = 0, char inter = 0) {
@@ -50,6 +66,7 @@ class EndToEnd : public testing::Test {
  protected:
   RunResult Run(const std::vector<std::string>& args, RunOptions options = {}) {
     if (options.cwd.empty()) options.cwd = dir.path();
+    for (const std::string& word : ToolWrapper()) options.wrapper.push_back(word);
     RunResult result = RunTool(PELLANDO_BINARY, args, options);
     EXPECT_FALSE(result.timed_out) << "the run hung";
     EXPECT_EQ(result.signal, 0) << "the run crashed";
@@ -69,6 +86,7 @@ class EndToEnd : public testing::Test {
     RunOptions options;
     options.cwd = dir.path();
     if (::geteuid() == 0) options.wrapper = kNobody;
+    for (const std::string& word : ToolWrapper()) options.wrapper.push_back(word);
     RunResult result = RunTool(copy, args, options);
     EXPECT_FALSE(result.timed_out);
     return result;
@@ -84,6 +102,10 @@ class EndToEnd : public testing::Test {
 
   TempDir dir;
 };
+
+// Cases that only a POSIX host has: FIFOs, symbolic links, permission bits,
+// the locale from LC_ALL, a terminal.
+class EndToEndPosix : public EndToEnd {};
 
 TEST_F(EndToEnd, NoArgumentsShowsTheSyntaxLine) { ExpectRun({}, 1, "", kSyntax); }
 
@@ -195,19 +217,19 @@ TEST_F(EndToEnd, MessageNamesThePathAsCollected) {
             "ERROR: File \"sub dir/\xc3\xbc.bin\" is not a matrix file (must be 128 bytes=!\r\n");
 }
 
-TEST_F(EndToEnd, FifoIsRejectedWithoutWaiting) {
+TEST_F(EndToEndPosix, FifoIsRejectedWithoutWaiting) {
   ASSERT_EQ(::mkfifo((dir / "pipe.bin").c_str(), 0644), 0);
   ExpectRun({"pipe.bin"}, 3, "",
             "ERROR: File \"pipe.bin\" is not a matrix file (must be 128 bytes=!\r\n");
 }
 
-TEST_F(EndToEnd, DanglingLinkIsNotFound) {
+TEST_F(EndToEndPosix, DanglingLinkIsNotFound) {
   ASSERT_EQ(::symlink("gone", (dir / "link.bin").c_str()), 0);
   ExpectRun({"*.bin"}, 4, "",
             "ERROR: Could not read file \"link.bin\"!\r\nDatei nicht gefunden\r\n");
 }
 
-TEST_F(EndToEnd, PermissionsHoldForAnUnprivilegedUser) {
+TEST_F(EndToEndPosix, PermissionsHoldForAnUnprivilegedUser) {
   ::chmod(dir.Write("ro.bin", Matrix()).c_str(), 0444);
   const RunResult readable = RunAsNobody({"ro.bin"});
   EXPECT_EQ(readable.status, 0) << readable.err;
@@ -221,7 +243,7 @@ TEST_F(EndToEnd, PermissionsHoldForAnUnprivilegedUser) {
             "ERROR: Could not read file \"secret.bin\"!\r\nDateizugriff verweigert\r\n");
 }
 
-TEST_F(EndToEnd, NamesAreFoldedUnderTheUsersLocale) {
+TEST_F(EndToEndPosix, NamesAreFoldedUnderTheUsersLocale) {
   dir.Write("x/\xc3\xbc.bin", Matrix());  // ü
   dir.Write("y/\xc3\x9c.bin", Matrix());  // Ü
   RunOptions utf8;
@@ -252,6 +274,65 @@ TEST_F(EndToEnd, ThreeHundredArgumentsAndFiles) {
   EXPECT_TRUE(std::regex_match(rest, std::regex("[01]\\.[0-9]{5}\t\r\n\r\nInter ma"))) << rest;
 }
 
+// Cases of the Windows build, run under wine: the host's own wildcard
+// matching, its path forms and its file sharing.
+class EndToEndWindows : public EndToEnd {};
+
+TEST_F(EndToEndWindows, MasksMatchIgnoringCase) {
+  for (const char* name : {"a.bin", "B.BIN", "c.Bin", "d.txt"}) dir.Write(name, Matrix());
+  ::chmod(dir.Write("ro.bin", Matrix()).c_str(), 0444);  // read-only files are listed too
+  const struct {
+    std::vector<std::string> masks;
+    const char* listed;
+  } cases[] = {
+      {{"*.BIN"}, "[  1]\ta.bin\r\n[  2]\tB.BIN\r\n[  3]\tc.Bin\r\n[  4]\tro.bin\r\n"},
+      {{"A.BIN", "D.*"}, "[  1]\ta.bin\r\n[  2]\td.txt\r\n"},
+      {{"?.b?N"}, "[  1]\ta.bin\r\n[  2]\tB.BIN\r\n[  3]\tc.Bin\r\n"},
+  };
+  for (const auto& c : cases) {
+    const RunResult result = Run(c.masks);
+    EXPECT_EQ(result.status, 0) << c.masks[0];
+    EXPECT_TRUE(result.out.starts_with(std::string(c.listed) + "\r\n")) << result.out;
+  }
+}
+
+TEST_F(EndToEndWindows, DirectoryPartEndsInABackslashOrADriveColon) {
+  dir.Write("sub/s1.bin", Matrix());
+  dir.Write("sub/s2.bin", Matrix());
+  dir.Write("m.bin", Matrix());
+  std::string absolute = "Z:" + dir / "sub\\*";
+  std::replace(absolute.begin(), absolute.end(), '/', '\\');
+  const struct {
+    std::vector<std::string> masks;
+    const char* listed;
+  } cases[] = {
+      {{"sub\\*.bin"}, "[  1]\ts1.bin\r\n[  2]\ts2.bin\r\n"},
+      {{".\\sub/s1.bin", "z:*.bin"}, "[  1]\tm.bin\r\n[  2]\ts1.bin\r\n"},
+      {{absolute}, "[  1]\ts1.bin\r\n[  2]\ts2.bin\r\n"},
+  };
+  for (const auto& c : cases) {
+    const RunResult result = Run(c.masks);
+    EXPECT_EQ(result.status, 0) << c.masks[0];
+    EXPECT_TRUE(result.out.starts_with(std::string(c.listed) + "\r\n")) << result.out;
+  }
+  // The path in a message is the directory part as given, then the name.
+  dir.Write("sub/short.bin", "x");
+  ExpectRun({"sub\\sh*"}, 3, "",
+            "ERROR: File \"sub\\short.bin\" is not a matrix file (must be 128 bytes=!\r\n");
+  ExpectRun({"Z:nothing*"}, 0, std::string("\r\n") + kEmptyTables, CountLine(0) + kFinish);
+}
+
+TEST_F(EndToEndWindows, FileHeldOpenWithoutSharingIsError32) {
+  dir.Write("a.bin", Matrix());
+  const std::string held = dir.Write("b.bin", Matrix());
+  std::vector<std::string> command = ToolWrapper();
+  command.push_back(PELLANDO_HOLDER);
+  command.push_back(held);
+  BackgroundRun holder(command);
+  ASSERT_EQ(holder.ReadLine(60), "held");
+  ExpectRun({"*.bin"}, 4, "", "ERROR: Could not read file \"b.bin\"!\r\nE/A-Fehler 32\r\n");
+}
+
 TEST_F(EndToEnd, FullDiskEndsWithTheTopLevelReport) {
   dir.Write("a.bin", Matrix());
   dir.Write("b.bin", Matrix());
@@ -259,9 +340,8 @@ TEST_F(EndToEnd, FullDiskEndsWithTheTopLevelReport) {
   full.stdout_path = "/dev/full";
   const RunResult result = Run({"*.bin"}, full);
   EXPECT_EQ(result.status, 1);
-  EXPECT_EQ(MaskAddress(result.err), CountLine(2) +
-                                         "Exception EInOutError in Modul pellando bei XXXXXXXX.\r\n"
-                                         "Zu wenig Speicherplatz.\r\n\r\n");
+  EXPECT_EQ(MaskAddress(result.err), CountLine(2) + "Exception EInOutError in Modul " + kModule +
+                                         " bei XXXXXXXX.\r\nZu wenig Speicherplatz.\r\n\r\n");
 }
 
 TEST_F(EndToEnd, BrokenOrClosedOutputIsAFailure) {
@@ -274,13 +354,12 @@ TEST_F(EndToEnd, BrokenOrClosedOutputIsAFailure) {
        {std::pair{broken, "E/A-Fehler 109."}, std::pair{closed, "E/A-Fehler 6."}}) {
     const RunResult result = Run({"a.bin"}, options);
     EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(MaskAddress(result.err),
-              CountLine(1) + "Exception EInOutError in Modul pellando bei XXXXXXXX.\r\n" + message +
-                  "\r\n\r\n");
+    EXPECT_EQ(MaskAddress(result.err), CountLine(1) + "Exception EInOutError in Modul " + kModule +
+                                           " bei XXXXXXXX.\r\n" + message + "\r\n\r\n");
   }
 }
 
-TEST_F(EndToEnd, OnATerminalTheCountLineComesBeforeTheFirstTable) {
+TEST_F(EndToEndPosix, OnATerminalTheCountLineComesBeforeTheFirstTable) {
   dir.Write("a.bin", Matrix());
   RunOptions terminal;
   terminal.terminal = true;

@@ -126,3 +126,54 @@ RunResult RunTool(const std::string& program, const std::vector<std::string>& ar
   if (WIFSIGNALED(wait_status)) result.signal = WTERMSIG(wait_status);
   return result;
 }
+
+BackgroundRun::BackgroundRun(const std::vector<std::string>& command) {
+  int in[2];
+  int out[2];
+  Check(::pipe2(in, O_CLOEXEC) == 0 && ::pipe2(out, O_CLOEXEC) == 0, "pipe");
+  pid_ = ::fork();
+  Check(pid_ >= 0, "fork");
+  if (pid_ == 0) {
+    ::dup2(in[0], 0);
+    ::dup2(out[1], 1);
+    std::vector<std::string> words = command;
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    std::string path = "PATH=/usr/sbin:/usr/bin:/sbin:/bin";
+    char* env[] = {path.data(), nullptr};
+    ::execve(argv[0], argv.data(), env);
+    ::_exit(127);
+  }
+  ::close(in[0]);
+  ::close(out[1]);
+  input_ = in[1];
+  output_ = out[0];
+}
+
+BackgroundRun::~BackgroundRun() {
+  ::close(input_);
+  int status = 0;
+  for (int tries = 0; tries < 100 && ::waitpid(pid_, &status, WNOHANG) == 0; ++tries)
+    ::usleep(100 * 1000);
+  if (::waitpid(pid_, &status, WNOHANG) == 0) {
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, &status, 0);
+  }
+  ::close(output_);
+}
+
+std::string BackgroundRun::ReadLine(int timeout_seconds) {
+  std::string line;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_seconds);
+  char byte = 0;
+  while (byte != '\n') {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    pollfd fd = {output_, POLLIN, 0};
+    if (left.count() <= 0 || ::poll(&fd, 1, static_cast<int>(left.count())) <= 0) break;
+    if (::read(output_, &byte, 1) != 1) break;
+    if (byte != '\n' && byte != '\r') line.push_back(byte);
+  }
+  return line;
+}

@@ -29,3 +29,23 @@ struct RunResult {
 // no standard input, and collects its output.
 RunResult RunTool(const std::string& program, const std::vector<std::string>& args,
                   const RunOptions& options = {});
+
+// A program left running beside a test: its standard input is a pipe that is
+// closed when the object goes (the program is killed if it has not ended
+// 10 seconds later), and its standard output is read by ReadLine.
+class BackgroundRun {
+ public:
+  explicit BackgroundRun(const std::vector<std::string>& command);
+  ~BackgroundRun();
+  BackgroundRun(const BackgroundRun&) = delete;
+  BackgroundRun& operator=(const BackgroundRun&) = delete;
+
+  // The next line of its standard output without the line end, or what came
+  // before the output ended or `timeout_seconds` passed.
+  std::string ReadLine(int timeout_seconds);
+
+ private:
+  int pid_;
+  int input_;
+  int output_;
+};
