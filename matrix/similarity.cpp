@@ -126,7 +126,8 @@ using DoublePair = double __attribute__((vector_size(32)));
 using BitsPair = std::uint64_t __attribute__((vector_size(32)));
 constexpr std::size_t Width = 4;
 
-#if defined(__x86_64__) && !defined(__clang__)
+// Run-time selection needs ifunc, which ELF targets have and Windows has not.
+#if defined(__x86_64__) && !defined(__clang__) && defined(__ELF__)
 #define PELLANDO_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
 #else
 #define PELLANDO_VECTOR_CLONES
