@@ -49,11 +49,18 @@ void Check(bool ok, const char* what) {
   std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(word.data());
   argv.push_back(nullptr);
-  std::string locale = "LC_ALL=" + options.locale;
-  std::string path = "PATH=/usr/sbin:/usr/bin:/sbin:/bin";
-  char* env[] = {locale.data(), path.data(), nullptr};
+  std::vector<std::string> variables = {"LC_ALL=" + options.locale,
+                                        "PATH=/usr/sbin:/usr/bin:/sbin:/bin"};
+  // A sanitized build's settings pass through, so that its failures keep
+  // their own exit status instead of looking like the tool's status 1.
+  for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS"}) {
+    if (const char* value = std::getenv(name)) variables.push_back(std::string(name) + "=" + value);
+  }
+  std::vector<char*> env;
+  for (std::string& variable : variables) env.push_back(variable.data());
+  env.push_back(nullptr);
   ::signal(SIGPIPE, SIG_DFL);
-  ::execve(argv[0], argv.data(), env);
+  ::execve(argv[0], argv.data(), env.data());
   ::_exit(127);
 }
 

@@ -25,7 +25,7 @@ struct RunResult {
   std::string err;         // standard error
 };
 
-// Runs `program` with `args`, an empty environment but LC_ALL and PATH, and
-// no standard input, and collects its output.
+// Runs `program` with `args`, an empty environment but LC_ALL, PATH and any
+// sanitizer settings, and no standard input, and collects its output.
 RunResult RunTool(const std::string& program, const std::vector<std::string>& args,
                   const RunOptions& options = {});
