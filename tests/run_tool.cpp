@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -21,7 +22,7 @@ void Check(bool ok, const char* what) {
 
 [[noreturn]] void StartChild(const std::string& program, const std::vector<std::string>& args,
                              const RunOptions& options, int out_pipe, int err_pipe) {
-  const int null = ::open("/dev/null", O_RDONLY);
+  const int null = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
   ::dup2(null, 0);
   if (options.close_stdout) {
     ::close(1);
@@ -42,6 +43,11 @@ void Check(bool ok, const char* what) {
     ::dup2(err_pipe, 2);
   }
   if (!options.cwd.empty() && ::chdir(options.cwd.c_str()) != 0) ::_exit(126);
+  if (options.max_open_files > 0) {
+    const rlimit limit = {static_cast<rlim_t>(options.max_open_files),
+                          static_cast<rlim_t>(options.max_open_files)};
+    if (::setrlimit(RLIMIT_NOFILE, &limit) != 0) ::_exit(125);
+  }
 
   std::vector<std::string> words = options.wrapper;
   words.push_back(program);
@@ -116,9 +122,16 @@ RunResult RunTool(const std::string& program, const std::vector<std::string>& ar
       if (fds[i].fd < 0 || fds[i].revents == 0) continue;
       char buffer[65536];
       const ssize_t got = ::read(fds[i].fd, buffer, sizeof buffer);
-      if (got > 0) {
-        sinks[i]->append(buffer, static_cast<std::size_t>(got));
-      } else {
+      bool keep_open = got > 0;
+      if (keep_open) {
+        const std::string_view chunk(buffer, static_cast<std::size_t>(got));
+        if (i == 0 && options.out_sink) {
+          keep_open = options.out_sink(chunk);
+        } else {
+          sinks[i]->append(chunk);
+        }
+      }
+      if (!keep_open) {
         ::close(fds[i].fd);
         fds[i].fd = -1;
         --open_pipes;
