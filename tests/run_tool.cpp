@@ -42,6 +42,9 @@ void Check(bool ok, const char* what) {
   } else {
     ::dup2(err_pipe, 2);
   }
+  // The tool starts with its three standard streams only, whatever the test
+  // runner left open, so that descriptor limits mean the same everywhere.
+  ::close_range(3, ~0U, 0);
   if (!options.cwd.empty() && ::chdir(options.cwd.c_str()) != 0) ::_exit(126);
   if (options.max_open_files > 0) {
     const rlimit limit = {static_cast<rlim_t>(options.max_open_files),
