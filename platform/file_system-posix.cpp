@@ -63,8 +63,16 @@ class PosixFileSystem : public FileSystem {
     const std::string_view pattern = std::string_view(mask).substr(directory.size());
     std::vector<std::string> names;
     DIR* dir = ::opendir(directory.empty() ? "." : std::string(directory).c_str());
-    if (dir == nullptr) return names;
-    while (const dirent* entry = ::readdir(dir)) {
+    if (dir == nullptr) {
+      // A directory that is not there or may not be read matches nothing, but
+      // a search the system could not even start must not pass for an empty one.
+      if (errno == EMFILE || errno == ENFILE || errno == ENOMEM) ThrowErrno();
+      return names;
+    }
+    for (;;) {
+      errno = 0;
+      const dirent* entry = ::readdir(dir);
+      if (entry == nullptr) break;
       const std::string_view name = entry->d_name;
       if (!MatchesWildcard(pattern, name)) continue;
       // Links are followed, so a link to a directory is left out too; a
@@ -74,7 +82,9 @@ class PosixFileSystem : public FileSystem {
         continue;
       names.emplace_back(name);
     }
+    const int error = errno;  // set by a readdir that failed rather than ended
     ::closedir(dir);
+    if (error != 0) throw EInOutError(IoErrorCodeFromErrno(error));
     std::sort(names.begin(), names.end());
     return names;
   }

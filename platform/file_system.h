@@ -28,8 +28,9 @@ class FileSystem {
   // Bare names of the entries that `mask` matches: a directory part (see
   // MaskDirectory), then a last component that may hold * and ?, matched by
   // the host's rules. Directories (and on Windows system files) are left out;
-  // the names come in byte order. A directory that cannot be searched matches
-  // nothing.
+  // the names come in byte order. A directory that does not exist or may not
+  // be read matches nothing; a search that the system cannot carry out (too
+  // many open files, no memory) throws EInOutError.
   virtual std::vector<std::string> FindFiles(const std::string& mask) = 0;
   // Opens an existing file for reading, never waiting on it, while others may
   // read and write it too.

@@ -1,5 +1,6 @@
 #include "platform/file_system.h"
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -86,4 +87,24 @@ TEST(HostFileSystem, FifoOpensWithoutWaiting) {
   auto file = HostFileSystem().OpenRead(dir / "fifo");  // would block without a writer
   EXPECT_EQ(file->Size(), 0u);
   file->Close();
+}
+
+TEST(HostFileSystem, WithoutAFreeDescriptorSearchAndOpenFail) {
+  TempDir dir;
+  const std::string file = dir.Write("m.bin", "data");
+  rlimit saved;
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+  const int lowest_free = ::dup(0);
+  ASSERT_GE(lowest_free, 0);
+  ::close(lowest_free);
+  rlimit none = saved;
+  none.rlim_cur = static_cast<rlim_t>(lowest_free);  // no further descriptor can be had
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &none), 0);
+  // Not an empty directory: the search did not happen.
+  const int search = ErrorCodeOf([&] { HostFileSystem().FindFiles(dir / "*.bin"); });
+  const int open = ErrorCodeOf([&] { HostFileSystem().OpenRead(file); });
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &saved), 0);
+  EXPECT_EQ(search, kTooManyOpenFiles);
+  EXPECT_EQ(open, kTooManyOpenFiles);
+  EXPECT_EQ(HostFileSystem().FindFiles(dir / "*.bin"), std::vector<std::string>{"m.bin"});
 }

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -21,7 +22,7 @@ void Check(bool ok, const char* what) {
 
 [[noreturn]] void StartChild(const std::string& program, const std::vector<std::string>& args,
                              const RunOptions& options, int out_pipe, int err_pipe) {
-  const int null = ::open("/dev/null", O_RDONLY);
+  const int null = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
   ::dup2(null, 0);
   if (options.close_stdout) {
     ::close(1);
@@ -41,7 +42,15 @@ void Check(bool ok, const char* what) {
   } else {
     ::dup2(err_pipe, 2);
   }
+  // The tool starts with its three standard streams only, whatever the test
+  // runner left open, so that descriptor limits mean the same everywhere.
+  ::close_range(3, ~0U, 0);
   if (!options.cwd.empty() && ::chdir(options.cwd.c_str()) != 0) ::_exit(126);
+  if (options.max_open_files > 0) {
+    const rlimit limit = {static_cast<rlim_t>(options.max_open_files),
+                          static_cast<rlim_t>(options.max_open_files)};
+    if (::setrlimit(RLIMIT_NOFILE, &limit) != 0) ::_exit(125);
+  }
 
   std::vector<std::string> words = options.wrapper;
   words.push_back(program);
@@ -49,11 +58,18 @@ void Check(bool ok, const char* what) {
   std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(word.data());
   argv.push_back(nullptr);
-  std::string locale = "LC_ALL=" + options.locale;
-  std::string path = "PATH=/usr/sbin:/usr/bin:/sbin:/bin";
-  char* env[] = {locale.data(), path.data(), nullptr};
+  std::vector<std::string> variables = {"LC_ALL=" + options.locale,
+                                        "PATH=/usr/sbin:/usr/bin:/sbin:/bin"};
+  // A sanitized build's settings pass through, so that its failures keep
+  // their own exit status instead of looking like the tool's status 1.
+  for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS"}) {
+    if (const char* value = std::getenv(name)) variables.push_back(std::string(name) + "=" + value);
+  }
+  std::vector<char*> env;
+  for (std::string& variable : variables) env.push_back(variable.data());
+  env.push_back(nullptr);
   ::signal(SIGPIPE, SIG_DFL);
-  ::execve(argv[0], argv.data(), env);
+  ::execve(argv[0], argv.data(), env.data());
   ::_exit(127);
 }
 
@@ -109,9 +125,16 @@ RunResult RunTool(const std::string& program, const std::vector<std::string>& ar
       if (fds[i].fd < 0 || fds[i].revents == 0) continue;
       char buffer[65536];
       const ssize_t got = ::read(fds[i].fd, buffer, sizeof buffer);
-      if (got > 0) {
-        sinks[i]->append(buffer, static_cast<std::size_t>(got));
-      } else {
+      bool keep_open = got > 0;
+      if (keep_open) {
+        const std::string_view chunk(buffer, static_cast<std::size_t>(got));
+        if (i == 0 && options.out_sink) {
+          keep_open = options.out_sink(chunk);
+        } else {
+          sinks[i]->append(chunk);
+        }
+      }
+      if (!keep_open) {
         ::close(fds[i].fd);
         fds[i].fd = -1;
         --open_pipes;

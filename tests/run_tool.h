@@ -1,6 +1,8 @@
 #pragma once
 
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // How to start the tool for one end-to-end case.
@@ -14,6 +16,10 @@ struct RunOptions {
   bool terminal = false;             // both streams on one raw terminal, read into `out`
   std::vector<std::string> wrapper;  // a command the tool runs under (setpriv ...)
   int timeout_seconds = 20;          // a run that takes longer is killed
+  int max_open_files = 0;            // a lower RLIMIT_NOFILE for the child, or 0
+  // Takes standard output as it comes instead of `out`, for reports too big
+  // to keep; returning false closes the pipe, as a reader that goes away.
+  std::function<bool(std::string_view chunk)> out_sink;
 };
 
 // What one run of the tool did.
@@ -25,8 +31,8 @@ struct RunResult {
   std::string err;         // standard error
 };
 
-// Runs `program` with `args`, an empty environment but LC_ALL and PATH, and
-// no standard input, and collects its output.
+// Runs `program` with `args`, an empty environment but LC_ALL, PATH and any
+// sanitizer settings, and no standard input, and collects its output.
 RunResult RunTool(const std::string& program, const std::vector<std::string>& args,
                   const RunOptions& options = {});
 
